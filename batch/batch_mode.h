@@ -1,0 +1,7 @@
+#pragma once
+
+namespace mojing {
+
+enum class BatchMode { Normal, Proxy };
+
+}  // namespace mojing
