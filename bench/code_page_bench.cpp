@@ -11,30 +11,30 @@ namespace {
 constexpr std::size_t kPageBytes = 1 << 20;
 
 constexpr const char* kSentences[] = {
-    "斗破苍穹是一部玄幻小说，讲述了少年萧炎在斗气大陆上历经磨难、逆天改命的故事。",
+    "墨海行舟是一部玄幻小说，讲述了少年林舟在云海大陆上历经磨难、逆天改命的故事。",
     "最新章节免费阅读，全文无弹窗，手机用户请访问移动版，支持下载全本。",
     "他抬头望着漫天星辰，心中暗暗发誓，总有一天要让那些看不起他的人后悔。",
     "本书已完结，共一千六百二十三章，字数约五百三十万，欢迎收藏与推荐。",
-    "作者：天蚕土豆　状态：完本　类别：玄幻魔法　更新时间：二零二三年五月。",
+    "作者：青灯夜雨　状态：完本　类别：玄幻魔法　更新时间：二零二三年五月。",
 };
 
-// One search result in the engine's markup; the number keeps the links apart.
+// One search result: a linked title, a summary and the address; the number keeps them apart.
 std::string ResultBlock(int number) {
     const std::string id = std::to_string(10000 + number);
-    std::string block = "<div class=\"result c-container\" id=\"" + std::to_string(number) +
+    std::string block = "<div class=\"result\" id=\"" + std::to_string(number) +
                         "\">\n<h3 class=\"t\"><a href=\"https://www.bixia.example/book/" + id +
                         "/\" target=\"_blank\">第" + std::to_string(number) +
-                        "部　斗破苍穹_笔下文学</a></h3>\n<div class=\"c-abstract\">";
+                        "部　墨海行舟_笔下文学</a></h3>\n<div class=\"summary\">";
     for (int i = 0; i < 4; ++i) block += kSentences[(number + i) % 5];
-    block += "</div>\n<div class=\"f13\"><a class=\"c-showurl\">www.bixia.example/book/" + id +
-             "/</a> - 百度快照</div>\n</div>\n";
+    block += "</div>\n<div class=\"source\"><a class=\"address\">www.bixia.example/book/" + id +
+             "/</a> - 网页快照</div>\n</div>\n";
     return block;
 }
 
 std::string Utf8Page() {
     std::string page =
-        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>斗破苍穹 srp "
-        "笔下文学_搜索结果</title></head>\n<body><div id=\"content_left\">\n";
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>墨海行舟 srp "
+        "笔下文学_搜索结果</title></head>\n<body><div id=\"results\">\n";
     for (int number = 1; page.size() < kPageBytes; ++number) page += ResultBlock(number);
     return page + "</div></body></html>\n";
 }
