@@ -3,15 +3,18 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 // GBK goes through glibc's iconv ("CP936"); UTF-8 is coded by hand.
 //
-// Replacements, as the Windows calls make them with flags 0:
+// What stands for input that cannot be converted (flags 0 asks for no errors):
 // - reading UTF-8, each maximal invalid subpart (overlong forms, encoded surrogates, values above
 //   U+10FFFF, stray or missing continuation bytes) becomes one U+FFFD;
 // - reading GBK, a lead byte with a byte of the trail range after it is one character even when
@@ -170,11 +173,15 @@ std::size_t Utf8ToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>&
     return out.Count();
 }
 
-std::size_t Utf16ToUtf8(const char16_t* s, std::size_t n, Output<char>& out) {
+// With untilZero the input ends with its first zero unit, converted too, and n is no bound:
+// finding the end on the way saves a pass over long input. A terminated input can always be read
+// one unit past a high surrogate.
+std::size_t Utf16ToUtf8(const char16_t* s, std::size_t n, bool untilZero, Output<char>& out) {
     for (std::size_t i = 0; i < n; ++i) {
         char32_t c = s[i];
         if (c < 0x80) {
             if (!out.Put(static_cast<char>(c))) return kFailed;
+            if (c == 0 && untilZero) break;
             continue;
         }
         if (IsHighSurrogate(s[i]) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
@@ -211,13 +218,39 @@ std::size_t Utf16ToUtf8(const char16_t* s, std::size_t n, Output<char>& out) {
 static_assert(sizeof(wchar_t) == 4, "iconv's WCHAR_T is taken to be UCS-4");
 constexpr std::size_t kChunk = 4096;  // code points per iconv call
 
-std::size_t GbkToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>& out) {
-    if (out.Measuring()) {
-        // GBK has nothing outside the BMP, so every character, valid or not, is one unit.
-        std::size_t count = 0;
-        for (std::size_t i = 0; i < n; ++count) i += GbkCharacterLength(s + i, n - i);
-        return count;
+// GBK has nothing outside the BMP, so every character, valid or not, is one unit. Eight bytes
+// at a time where they are all ASCII, or all in 0x81..0xFE, which are lead and trail bytes alike
+// and so make four pairs.
+std::size_t CountGbkCharacters(const unsigned char* s, std::size_t n) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    const auto hasZeroByte = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighBits) != 0; };
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        if (n - i >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, s + i, sizeof word);
+            const std::uint64_t high = word & kHighBits;
+            if (high == 0) {
+                count += 8;
+                i += 8;
+                continue;
+            }
+            if (high == kHighBits && !hasZeroByte(word & ~kHighBits) && !hasZeroByte(~word)) {
+                count += 4;
+                i += 8;
+                continue;
+            }
+        }
+        i += GbkCharacterLength(s + i, n - i);
+        ++count;
     }
+    return count;
+}
+
+std::size_t GbkToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>& out) {
+    if (out.Measuring()) return CountGbkCharacters(s, n);
     IconvDescriptor& decoder = GbkDecoder();
     if (!decoder.IsOpen()) return kFailed;
     decoder.Reset();
@@ -252,14 +285,90 @@ std::size_t GbkToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>& 
     return out.Count();
 }
 
-std::size_t Utf16ToGbk(const char16_t* s, std::size_t n, Output<char>& out,
+// How many bytes each BMP character takes in GBK, 0 for one that GBK lacks. Learnt once from
+// iconv, so that the measurement before every conversion need not convert.
+class GbkWidths {
+  public:
+    GbkWidths() {
+        IconvDescriptor encoder("CP936", "WCHAR_T");
+        if (!encoder.IsOpen()) return;
+        std::vector<wchar_t> all;
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            if (!IsSurrogate(static_cast<char16_t>(c))) all.push_back(static_cast<wchar_t>(c));
+        }
+        std::size_t next = 0;
+        while (next < all.size()) {
+            char* in = reinterpret_cast<char*>(all.data() + next);
+            std::size_t inLeft = (all.size() - next) * sizeof(wchar_t);
+            char converted[2 * kChunk];
+            char* cursor = converted;
+            std::size_t outLeft = sizeof converted;
+            const bool done =
+                encoder.Convert(&in, &inLeft, &cursor, &outLeft) != static_cast<std::size_t>(-1);
+            const int error = errno;
+            // The output is whole GBK characters, one for each code point taken.
+            const auto* p = reinterpret_cast<const unsigned char*>(converted);
+            const auto* end = reinterpret_cast<const unsigned char*>(cursor);
+            for (; p < end && next < all.size(); ++next) {
+                const std::size_t length = GbkCharacterLength(p, static_cast<std::size_t>(end - p));
+                widths_[static_cast<std::size_t>(all[next])] = static_cast<std::uint8_t>(length);
+                p += length;
+            }
+            if (done) break;
+            if (error == EILSEQ) {
+                ++next;  // a character that GBK lacks keeps width 0
+            } else if (error != E2BIG) {
+                return;
+            }
+        }
+        available_ = true;
+    }
+
+    bool Available() const { return available_; }
+    std::size_t operator[](char16_t c) const { return widths_[c]; }
+
+  private:
+    std::array<std::uint8_t, 0x10000> widths_{};
+    bool available_ = false;
+};
+
+const GbkWidths& Widths() {
+    static const GbkWidths widths;
+    return widths;
+}
+
+std::size_t MeasureGbk(const char16_t* s, std::size_t n, bool untilZero, std::size_t defaultLength,
+                       bool& usedDefault) {
+    const GbkWidths& widths = Widths();
+    if (!widths.Available()) return kFailed;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = s[i];
+        std::size_t width = 0;
+        if (c < 0x80) {
+            width = 1;
+            if (c == 0 && untilZero) n = i + 1;
+        } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
+            ++i;  // GBK has nothing outside the BMP
+        } else if (!IsSurrogate(c)) {
+            width = widths[c];
+        }
+        if (width == 0) {
+            usedDefault = true;
+            width = defaultLength;
+        }
+        count += width;
+    }
+    return count;
+}
+
+std::size_t Utf16ToGbk(const char16_t* s, std::size_t n, bool untilZero, Output<char>& out,
                        std::string_view defaultCharacter, bool& usedDefault) {
+    if (out.Measuring()) return MeasureGbk(s, n, untilZero, defaultCharacter.size(), usedDefault);
     IconvDescriptor& encoder = GbkEncoder();
     if (!encoder.IsOpen()) return kFailed;
     encoder.Reset();
     wchar_t staged[kChunk];
-    // Measuring converts into scratch space; a chunk always fits, at two bytes a character.
-    char scratch[2 * kChunk];
     std::size_t i = 0;
     while (i < n) {
         std::size_t count = 0;
@@ -271,12 +380,12 @@ std::size_t Utf16ToGbk(const char16_t* s, std::size_t n, Output<char>& out,
                 c = kReplacement;  // which GBK lacks, so a lone surrogate gets the default too
             }
             staged[count++] = static_cast<wchar_t>(c);
+            if (c == 0 && untilZero) n = i;
         }
         char* in = reinterpret_cast<char*>(staged);
         std::size_t inLeft = count * sizeof(wchar_t);
-        char* const start = out.Measuring() ? scratch : out.Cursor();
-        const std::size_t room = out.Measuring() ? sizeof scratch : out.Room();
-        char* cursor = start;
+        char* cursor = out.Cursor();
+        const std::size_t room = out.Room();
         std::size_t outLeft = room;
         while (inLeft > 0) {
             if (encoder.Convert(&in, &inLeft, &cursor, &outLeft) != static_cast<std::size_t>(-1)) {
@@ -291,7 +400,7 @@ std::size_t Utf16ToGbk(const char16_t* s, std::size_t n, Output<char>& out,
             cursor += defaultCharacter.size();
             outLeft -= defaultCharacter.size();
         }
-        out.Advance(static_cast<std::size_t>(cursor - start));
+        out.Advance(room - outLeft);
     }
     return out.Count();
 }
@@ -318,13 +427,6 @@ bool ValidArguments(unsigned flags, const Unit* source, int sourceLength, const 
 
 std::size_t SourceLength(const char* source, int sourceLength) {
     return sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
-}
-
-std::size_t SourceLength(const char16_t* source, int sourceLength) {
-    if (sourceLength != -1) return static_cast<std::size_t>(sourceLength);
-    std::size_t n = 0;
-    while (source[n] != 0) ++n;
-    return n + 1;
 }
 
 std::string ConvertWhole(std::string_view text, unsigned fromPage, unsigned toPage) {
@@ -368,20 +470,21 @@ int WideCharToMultiByte(unsigned codePage, unsigned flags, const char16_t* sourc
                         char* destination, int destinationCapacity, const char* defaultChar,
                         bool* usedDefaultChar) {
     if (!ValidArguments(flags, source, sourceLength, destination, destinationCapacity)) return 0;
-    const std::size_t length = SourceLength(source, sourceLength);
+    const bool untilZero = sourceLength == -1;
+    const std::size_t length = untilZero ? SIZE_MAX : static_cast<std::size_t>(sourceLength);
     Output<char> out(destination, static_cast<std::size_t>(destinationCapacity));
     switch (ActualPage(codePage)) {
         case kGbkCodePage: {
             bool usedDefault = false;
-            const std::size_t count =
-                Utf16ToGbk(source, length, out, GbkDefaultCharacter(defaultChar), usedDefault);
+            const std::size_t count = Utf16ToGbk(source, length, untilZero, out,
+                                                 GbkDefaultCharacter(defaultChar), usedDefault);
             if (usedDefaultChar != nullptr) *usedDefaultChar = usedDefault;
             return AsResult(count);
         }
         case kUtf8CodePage:
             // UTF-8 has no default character; asking for one is an error, as on Windows.
             if (defaultChar != nullptr || usedDefaultChar != nullptr) return 0;
-            return AsResult(Utf16ToUtf8(source, length, out));
+            return AsResult(Utf16ToUtf8(source, length, untilZero, out));
         default:
             return 0;
     }

@@ -42,10 +42,11 @@ std::u16string MultiByteToUtf16(std::string_view text, std::optional<unsigned> c
 std::string Utf16ToMultiByte(std::u16string_view data, std::optional<unsigned> codePage) {
     const unsigned page = codePage.value_or(platform::kAnsiCodePage);
     if (data.empty()) return {};
-    // The calls read up to the first zero unit; data without one is read as if it ended there.
+    // The calls read up to the first zero unit; data that does not end in one is read as if it
+    // did.
     std::u16string terminated;
     const char16_t* units = data.data();
-    if (data.find(u'\0') == std::u16string_view::npos) {
+    if (data.back() != u'\0') {
         terminated.assign(data);
         units = terminated.c_str();
     }

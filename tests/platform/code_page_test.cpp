@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -308,6 +309,22 @@ TEST(CodePage, MeasurementAgreesWithConversionForEveryGbkPairAndBmpUnit) {
                 ASSERT_EQ(std::string(back, 2), pair);
             }
         }
+    }
+    // Longer inputs, mixing runs of ASCII, of lead bytes and of the bytes in between.
+    std::mt19937 random(936);
+    const std::string alphabet("\x00\x20\x40\x61\x7F\x80\x81\x99\xA1\xD6\xFE\xFF", 12);
+    for (int sample = 0; sample < 20000; ++sample) {
+        std::string bytes(1 + random() % 40, '\0');
+        const bool runs = sample % 2 == 0;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            bytes[i] = runs && i > 0 && random() % 4 != 0 ? bytes[i - 1]
+                                                          : alphabet[random() % alphabet.size()];
+        }
+        const int length = static_cast<int>(bytes.size());
+        const int needed = MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), length, nullptr, 0);
+        std::u16string units(bytes.size(), u'\0');
+        ASSERT_EQ(MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), length, units.data(), length),
+                  needed);
     }
     for (unsigned unit = 1; unit < 0x10000; ++unit) {
         const char16_t u = static_cast<char16_t>(unit);

@@ -28,7 +28,7 @@ TEST(CodePageConversion, ConvertsBetweenGbkAndUtf8) {
         {"abc", "abc"},
         {"\xD6\xD0", "\xE4\xB8\xAD"},
         {Gbk("小说名.txt"), "小说名.txt"},
-        {Gbk("《斗破苍穹》 第1章 ①"), "《斗破苍穹》 第1章 ①"},
+        {Gbk("《墨海行舟》 第1章 ①"), "《墨海行舟》 第1章 ①"},
         {"\x80", "\xE2\x82\xAC"},
         // Only double-byte characters: measured at 2k + 1, given 4k + 2, needing 3k + 1.
         {Repeat("\xD6\xD0", 5000), Repeat("\xE4\xB8\xAD", 5000)},
