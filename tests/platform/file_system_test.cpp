@@ -14,69 +14,24 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/writer_process.h"
 
 namespace mojing::platform {
 namespace {
 
 namespace fs = std::filesystem;
 using test::Gbk;
+using test::LeasesWorkFor;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
+using test::WriterProcess;
 
 // The GBK form of a path on disk, as the program's callers hand it over.
 std::string GbkPath(const fs::path& path) { return Gbk(path.string()); }
 
 std::span<const unsigned char> Bytes(std::string_view text) {
     return {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
-}
-
-// A child process that keeps the file open for writing until it is destroyed.
-class WriterProcess {
-  public:
-    explicit WriterProcess(const fs::path& file) {
-        int ready[2];
-        if (pipe(ready) != 0 || pipe(release_) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(ready[0]);
-            close(release_[1]);
-            const int fd = open(file.c_str(), O_WRONLY);
-            const char state = fd >= 0 ? 'y' : 'n';
-            (void)!write(ready[1], &state, 1);
-            char ignored;
-            (void)!read(release_[0], &ignored, 1);
-            _exit(0);
-        }
-        close(ready[1]);
-        close(release_[0]);
-        char state = 'n';
-        opened_ = read(ready[0], &state, 1) == 1 && state == 'y';
-        close(ready[0]);
-    }
-    ~WriterProcess() {
-        if (pid_ <= 0) return;
-        close(release_[1]);
-        waitpid(pid_, nullptr, 0);
-    }
-    WriterProcess(const WriterProcess&) = delete;
-    WriterProcess& operator=(const WriterProcess&) = delete;
-
-    bool Opened() const { return pid_ > 0 && opened_; }
-
-  private:
-    pid_t pid_ = -1;
-    int release_[2] = {-1, -1};
-    bool opened_ = false;
-};
-
-// Leases need a file system that grants them and a file we own (or CAP_LEASE).
-bool LeasesWorkFor(const fs::path& file) {
-    const int fd = open(file.c_str(), O_RDONLY);
-    const bool granted = fd >= 0 && fcntl(fd, F_SETLEASE, F_RDLCK) == 0;
-    if (granted) fcntl(fd, F_SETLEASE, F_UNLCK);
-    if (fd >= 0) close(fd);
-    return granted;
 }
 
 TEST(FileSystem, ReadsWholeFileUnderChineseName) {
