@@ -11,7 +11,7 @@ enum class BatchButton { 按钮1 = 1, 按钮2 };
 // What the batch needs of the window. Texts are GBK. Every call is synchronous: from a worker it
 // is carried out on the window's thread while the worker waits.
 class WindowInterface {
-public:
+  public:
     virtual ~WindowInterface() = default;
 
     virtual std::string GetText(EditBox box) = 0;

@@ -13,7 +13,7 @@ namespace mojing::test {
 // The window as the batch sees it, in memory: boxes, button states, the two status parts, and
 // a log of every call in order. Thread-safe, since the batch calls it from its worker.
 class RecordingWindow : public WindowInterface {
-public:
+  public:
     struct Message {
         std::string text;
         std::string caption;
@@ -67,7 +67,7 @@ public:
         return log_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::map<EditBox, std::string> boxes_;
     std::map<BatchButton, bool> buttons_{{BatchButton::按钮1, true}, {BatchButton::按钮2, true}};
