@@ -94,8 +94,10 @@ TEST(NameList, ReplaceWithTakesTheOtherListsItems) {
 TEST(NameList, ReplacingWhileDrainingReadsOnlyWholeNames) {
     NameList list;
     std::atomic<bool> done = false;
+    std::atomic<bool> readerSawOne = false;
     std::thread replacer([&] {
-        for (int generation = 0; generation < 2000; ++generation) {
+        // Goes on until the reader has met a name, however the two threads are scheduled.
+        for (int generation = 0; generation < 2000 || !readerSawOne; ++generation) {
             std::string storage;
             std::vector<NameList::Span> spans;
             for (int i = 0; i < generation % 50; ++i) {
@@ -113,6 +115,7 @@ TEST(NameList, ReplacingWhileDrainingReadsOnlyWholeNames) {
             ASSERT_EQ(front->front(), 'g') << *front;
             ASSERT_EQ(front->find('\r'), std::string::npos) << *front;
             ++seen;
+            readerSawOne = true;
         }
         // Reading past the end of a list that shrank in between gives empty text, never bytes
         // of another list.
