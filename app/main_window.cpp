@@ -24,6 +24,7 @@
 #include "app/gbk_text.h"
 #include "app/program_icon.h"
 #include "batch/name_lists.h"
+#include "batch/window_interface.h"
 #include "platform/file_system.h"
 
 namespace mojing {
@@ -37,6 +38,12 @@ QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const QString& title,
     auto* box = new QGroupBox(title, parent);
     box->setObjectName(QString::fromUtf8(name));
     box->setGeometry(8, y, 416, 50);
+    // The caption sits on the frame line, so that the frame runs round the box's children at
+    // their places rather than starting below a caption line of its own.
+    box->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 8px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0px 2px; }"));
     return box;
 }
 

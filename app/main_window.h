@@ -6,8 +6,6 @@
 #include <functional>
 #include <optional>
 
-#include "batch/window_interface.h"
-
 class QComboBox;
 class QFileDialog;
 class QGroupBox;
@@ -18,6 +16,10 @@ class QPushButton;
 class QTimer;
 
 namespace mojing {
+
+// Declared in batch/window_interface.h, whose names moc cannot read.
+enum class EditBox;
+enum class BatchButton;
 
 // The program's only window. Every control carries its window name as its object name
 // (编辑框1, 按钮3, 分组框5, 组合框1, 状态条1, 时钟1, 通用对话框1, 菜单_).
