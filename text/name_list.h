@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +30,9 @@ public:
     std::size_t Count() const;
     // A copy of the item at position (from 1); empty text when there is none.
     std::string Item(std::size_t position) const;
+    // The first item, or nothing when the list is empty: one step, so that a list replaced
+    // between a count and a read cannot be read past its end.
+    std::optional<std::string> Front() const;
     void Append(std::string_view name);
     void RemoveHead();
     void Clear();
