@@ -23,6 +23,8 @@
 #include "app/exit_program.h"
 #include "app/gbk_text.h"
 #include "app/program_icon.h"
+#include "app/window_bridge.h"
+#include "batch/batch_run.h"
 #include "batch/name_lists.h"
 #include "batch/window_interface.h"
 #include "platform/file_system.h"
@@ -83,7 +85,10 @@ std::optional<QString> RunModally(QFileDialog& dialog) {
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), runFileDialog_(&RunModally) {
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent),
+      bridge_(std::make_unique<WindowBridge>(*this)),
+      runFileDialog_(&RunModally) {
     setWindowTitle(QStringLiteral("墨鲸书匣"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -166,7 +171,13 @@ void MainWindow::BuildControls() {
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     connect(button3_, &QPushButton::clicked, this, &MainWindow::OnChooseListClicked);
+    connect(button1_, &QPushButton::clicked, this, &MainWindow::OnNormalBatchClicked);
+    connect(button2_, &QPushButton::clicked, this, &MainWindow::OnProxyBatchClicked);
 }
+
+void MainWindow::OnNormalBatchClicked() { StartBatch(BatchMode::Normal, *bridge_); }
+
+void MainWindow::OnProxyBatchClicked() { StartBatch(BatchMode::Proxy, *bridge_); }
 
 QString MainWindow::Text(EditBox box) const {
     const int index = static_cast<int>(box) - 1;

@@ -4,6 +4,7 @@
 #include <QMargins>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -20,6 +21,7 @@ namespace mojing {
 // Declared in batch/window_interface.h, whose names moc cannot read.
 enum class EditBox;
 enum class BatchButton;
+class WindowBridge;
 
 // The program's only window. Every control carries its window name as its object name
 // (编辑框1, 按钮3, 分组框5, 组合框1, 状态条1, 时钟1, 通用对话框1, 菜单_).
@@ -49,6 +51,9 @@ class MainWindow : public QMainWindow {
 
     void OnMainWindowCreated();
     void OnChooseListClicked();
+    // 按钮1 and 按钮2: a batch on a worker that reaches the window through its bridge.
+    void OnNormalBatchClicked();
+    void OnProxyBatchClicked();
     // Every close request comes here (close button, Alt+F4, Esc); false refuses the close.
     virtual bool OnCloseRequested();
 
@@ -79,6 +84,7 @@ class MainWindow : public QMainWindow {
     QFileDialog* fileDialog1_ = nullptr;
     QMenu* menu_ = nullptr;
 
+    std::unique_ptr<WindowBridge> bridge_;
     FileDialogRunner runFileDialog_;
     QString lastConfirmedPath_;
     std::optional<QMargins> fittedFrame_;
