@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
-// GBK goes through glibc's iconv ("CP936"); UTF-8 is coded by hand.
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// GBK follows glibc's iconv ("CP936"), learnt from it once into tables; UTF-8 is coded by hand.
 //
 // What stands for input that cannot be converted (flags 0 asks for no errors):
 // - reading UTF-8, each maximal invalid subpart (overlong forms, encoded surrogates, values above
@@ -22,7 +26,8 @@
 //   after it, and 0xFF, become one U+FFFD each, and the following byte is read afresh. 0x80 is
 //   the euro sign in both directions;
 // - writing GBK, a character that GBK lacks, a surrogate pair among them, and a lone surrogate
-//   become the default character ('?' unless one is given);
+//   become the default character ('?' unless one is given); glibc drops the tag characters
+//   U+E0000..U+E007F instead, and so do we;
 // - writing UTF-8, a lone surrogate becomes U+FFFD.
 namespace mojing::platform {
 namespace {
@@ -50,18 +55,6 @@ class IconvDescriptor {
   private:
     iconv_t cd_;
 };
-
-// A descriptor may not be shared between threads, and opening one per call costs more than
-// many short conversions; each thread keeps its own.
-IconvDescriptor& GbkDecoder() {
-    thread_local IconvDescriptor decoder("WCHAR_T", "CP936");
-    return decoder;
-}
-
-IconvDescriptor& GbkEncoder() {
-    thread_local IconvDescriptor encoder("CP936", "WCHAR_T");
-    return encoder;
-}
 
 bool IsGbkLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 bool IsGbkTrail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
@@ -105,6 +98,67 @@ class Output {
     std::size_t capacity_;
     std::size_t count_ = 0;
 };
+
+// --- ASCII runs ---
+//
+// Most of a page is markup, so runs of ASCII go 16 at a time. Nothing is written past the run:
+// a caller's buffer beyond the converted text keeps what it held.
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
+
+// Copies (or, without kStore, only counts) the ASCII bytes at the start of s, at most n of them,
+// widened to units.
+template <bool kStore>
+std::size_t WidenAscii(const unsigned char* s, std::size_t n, char16_t* d) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 16; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        if (_mm_movemask_epi8(v) != 0) break;
+        if constexpr (kStore) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(v, zero));
+        }
+    }
+#else
+    for (; n - i >= 8; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s + i, sizeof word);
+        if ((word & kHighBits) != 0) break;
+        if constexpr (kStore) {
+            for (std::size_t k = 0; k < 8; ++k) d[i + k] = s[i + k];
+        }
+    }
+#endif
+    for (; i < n && s[i] < 0x80; ++i) {
+        if constexpr (kStore) d[i] = s[i];
+    }
+    return i;
+}
+
+// The same the other way: the units below 0x80 at the start of s, narrowed to bytes.
+template <bool kStore>
+std::size_t NarrowAscii(const char16_t* s, std::size_t n, char* d) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 16; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 8));
+        const __m128i outside = _mm_and_si128(_mm_or_si128(a, b), high);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(outside, zero)) != 0xFFFF) break;
+        if constexpr (kStore) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(a, b));
+        }
+    }
+#endif
+    for (; i < n && s[i] < 0x80; ++i) {
+        if constexpr (kStore) d[i] = static_cast<char>(s[i]);
+    }
+    return i;
+}
 
 // --- UTF-8 ---
 
@@ -151,8 +205,13 @@ std::size_t Utf8ToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>&
     std::size_t i = 0;
     while (i < n) {
         if (s[i] < 0x80) {
-            if (!out.Put(static_cast<char16_t>(s[i]))) return kFailed;
-            ++i;
+            const std::size_t run =
+                out.Measuring()
+                    ? WidenAscii<false>(s + i, n - i, nullptr)
+                    : WidenAscii<true>(s + i, std::min(n - i, out.Room()), out.Cursor());
+            out.Advance(run);
+            i += run;
+            if (i < n && s[i] < 0x80) return kFailed;  // the room ran out
             continue;
         }
         const Utf8Character c = ReadUtf8(s + i, n - i);
@@ -174,14 +233,25 @@ std::size_t Utf8ToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>&
 }
 
 // With untilZero the input ends with its first zero unit, converted too, and n is no bound:
-// finding the end on the way saves a pass over long input. A terminated input can always be read
-// one unit past a high surrogate.
+// finding the end on the way saves a pass over long input, but nothing may be read ahead then.
+// A terminated input can always be read one unit past a high surrogate.
 std::size_t Utf16ToUtf8(const char16_t* s, std::size_t n, bool untilZero, Output<char>& out) {
     for (std::size_t i = 0; i < n; ++i) {
         char32_t c = s[i];
         if (c < 0x80) {
+            if (!untilZero) {
+                const std::size_t run =
+                    out.Measuring()
+                        ? NarrowAscii<false>(s + i, n - i, nullptr)
+                        : NarrowAscii<true>(s + i, std::min(n - i, out.Room()), out.Cursor());
+                out.Advance(run);
+                i += run;
+                if (i < n && s[i] < 0x80) return kFailed;  // the room ran out
+                --i;
+                continue;
+            }
             if (!out.Put(static_cast<char>(c))) return kFailed;
-            if (c == 0 && untilZero) break;
+            if (c == 0) break;
             continue;
         }
         if (IsHighSurrogate(s[i]) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
@@ -212,18 +282,179 @@ std::size_t Utf16ToUtf8(const char16_t* s, std::size_t n, bool untilZero, Output
 
 // --- GBK ---
 
-// iconv converts between GBK and its own UCS-4 in one step. Going from UTF-16 would add a second
-// step, and glibc then redoes the first step up to each unmappable character, which made pages
-// with many of them a hundred times slower.
 static_assert(sizeof(wchar_t) == 4, "iconv's WCHAR_T is taken to be UCS-4");
 constexpr std::size_t kChunk = 4096;  // code points per iconv call
 
-// GBK has nothing outside the BMP, so every character, valid or not, is one unit. Eight bytes
-// at a time where they are all ASCII, or all in 0x81..0xFE, which are lead and trail bytes alike
-// and so make four pairs.
+// What glibc makes of every GBK byte and pair and of every BMP character, asked once in bulk:
+// a call per character costs more than the conversion itself.
+class GbkTables {
+  public:
+    static constexpr std::uint16_t kUnmapped = 0xFFFF;  // 0xFF is no lead byte
+
+    GbkTables() { available_ = LearnDecoding() && LearnEncoding(); }
+
+    bool Available() const { return available_; }
+    // A byte that is not part of a pair.
+    char16_t Single(unsigned char b) const { return single_[b]; }
+    char16_t Pair(unsigned char lead, unsigned char trail) const {
+        return pairs_[PairIndex(lead, trail)];
+    }
+    // The byte, the lead byte << 8 | the trail byte, or kUnmapped; a lone surrogate is taken for
+    // U+FFFD.
+    std::uint16_t Encoded(char16_t c) const { return encoded_[c]; }
+
+  private:
+    static constexpr std::size_t kTrails = 0xFE - 0x40 + 1;  // 0x7F among them, never used
+    static std::size_t PairIndex(unsigned char lead, unsigned char trail) {
+        return static_cast<std::size_t>(lead - 0x81) * kTrails + (trail - 0x40);
+    }
+
+    bool LearnDecoding() {
+        IconvDescriptor decoder("WCHAR_T", "CP936");
+        if (!decoder.IsOpen()) return false;
+        for (unsigned b = 0; b < 256; ++b) {
+            char byte = static_cast<char>(b);
+            char* in = &byte;
+            std::size_t inLeft = 1;
+            wchar_t unit = 0;
+            char* cursor = reinterpret_cast<char*>(&unit);
+            std::size_t outLeft = sizeof unit;
+            decoder.Reset();
+            if (decoder.Convert(&in, &inLeft, &cursor, &outLeft) != static_cast<std::size_t>(-1)) {
+                if (outLeft != 0) return false;
+                single_[b] = static_cast<char16_t>(unit);
+            } else if (errno == EILSEQ || errno == EINVAL) {
+                single_[b] = kReplacement;  // a lead byte alone, or 0xFF
+            } else {
+                return false;
+            }
+            if (b < 0x80 && single_[b] != b) return false;  // the ASCII runs copy bytes as they are
+        }
+
+        std::vector<unsigned char> all;
+        std::vector<std::size_t> slots;
+        for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+            for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+                if (!IsGbkTrail(static_cast<unsigned char>(trail))) continue;
+                all.push_back(static_cast<unsigned char>(lead));
+                all.push_back(static_cast<unsigned char>(trail));
+                slots.push_back(
+                    PairIndex(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)));
+            }
+        }
+        decoder.Reset();
+        std::size_t next = 0;  // the pair the next call starts at
+        while (next < slots.size()) {
+            char* start = reinterpret_cast<char*>(all.data() + 2 * next);
+            char* in = start;
+            std::size_t inLeft = 2 * (slots.size() - next);
+            wchar_t staged[kChunk];
+            char* cursor = reinterpret_cast<char*>(staged);
+            std::size_t outLeft = sizeof staged;
+            const bool done =
+                decoder.Convert(&in, &inLeft, &cursor, &outLeft) != static_cast<std::size_t>(-1);
+            const int error = errno;
+            const std::size_t consumed = static_cast<std::size_t>(in - start);
+            const std::size_t produced = kChunk - outLeft / sizeof(wchar_t);
+            if (consumed != 2 * produced) return false;  // each pair must make one character
+            for (std::size_t k = 0; k < produced; ++k) {
+                pairs_[slots[next + k]] = static_cast<char16_t>(staged[k]);
+            }
+            next += produced;
+            if (done) break;
+            if (error == EILSEQ || error == EINVAL) {
+                pairs_[slots[next++]] = kReplacement;  // an unassigned pair
+            } else if (error != E2BIG) {
+                return false;
+            }
+        }
+        return next == slots.size();
+    }
+
+    bool LearnEncoding() {
+        IconvDescriptor encoder("CP936", "WCHAR_T");
+        if (!encoder.IsOpen()) return false;
+        encoded_.fill(kUnmapped);
+        std::vector<wchar_t> all;
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            if (!IsSurrogate(static_cast<char16_t>(c))) all.push_back(static_cast<wchar_t>(c));
+        }
+        std::size_t next = 0;
+        while (next < all.size()) {
+            char* start = reinterpret_cast<char*>(all.data() + next);
+            char* in = start;
+            std::size_t inLeft = (all.size() - next) * sizeof(wchar_t);
+            unsigned char converted[2 * kChunk];
+            char* cursor = reinterpret_cast<char*>(converted);
+            std::size_t outLeft = sizeof converted;
+            const bool done =
+                encoder.Convert(&in, &inLeft, &cursor, &outLeft) != static_cast<std::size_t>(-1);
+            const int error = errno;
+            const std::size_t consumed = static_cast<std::size_t>(in - start) / sizeof(wchar_t);
+            // The output is whole GBK characters, one for each code point taken.
+            const unsigned char* p = converted;
+            const auto* end = reinterpret_cast<const unsigned char*>(cursor);
+            for (std::size_t k = 0; k < consumed; ++k) {
+                if (p == end) return false;
+                const std::size_t length = GbkCharacterLength(p, static_cast<std::size_t>(end - p));
+                encoded_[static_cast<std::size_t>(all[next + k])] =
+                    static_cast<std::uint16_t>(length == 1 ? p[0] : (p[0] << 8) | p[1]);
+                p += length;
+            }
+            if (p != end) return false;
+            next += consumed;
+            if (done) break;
+            if (error == EILSEQ) {
+                ++next;  // a character that GBK lacks stays unmapped
+            } else if (error != E2BIG) {
+                return false;
+            }
+        }
+        for (std::size_t c = 0; c < 0x80; ++c) {
+            if (encoded_[c] != c) return false;  // the ASCII runs copy units as they are
+        }
+        std::fill(encoded_.begin() + 0xD800, encoded_.begin() + 0xE000, encoded_[kReplacement]);
+        return next == all.size();
+    }
+
+    std::array<char16_t, 256> single_{};
+    std::array<char16_t, (0xFE - 0x81 + 1) * kTrails> pairs_{};
+    std::array<std::uint16_t, 0x10000> encoded_{};
+    bool available_ = false;
+};
+
+const GbkTables& Tables() {
+    static const GbkTables tables;
+    return tables;
+}
+
+// GBK has nothing outside the BMP, but glibc passes over some characters there rather than
+// refusing them, so these rare characters are put to iconv one by one. The bytes iconv makes
+// of c, possibly none, or -1 when it refuses c.
+int EncodeAstral(char32_t c, char (&bytes)[8]) {
+    // A descriptor may not be shared between threads; each thread keeps its own.
+    thread_local IconvDescriptor encoder("CP936", "WCHAR_T");
+    if (!encoder.IsOpen()) return -1;
+    encoder.Reset();
+    wchar_t staged = static_cast<wchar_t>(c);
+    char* in = reinterpret_cast<char*>(&staged);
+    std::size_t inLeft = sizeof staged;
+    char* cursor = bytes;
+    std::size_t outLeft = sizeof bytes;
+    if (encoder.Convert(&in, &inLeft, &cursor, &outLeft) == static_cast<std::size_t>(-1)) {
+        return -1;
+    }
+    return static_cast<int>(sizeof bytes - outLeft);
+}
+
+char32_t CombineSurrogates(char16_t high, char16_t low) {
+    return 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (low - 0xDC00);
+}
+
+// Every character, valid or not, is one unit. Eight bytes at a time where they are all ASCII,
+// or all in 0x81..0xFE, which are lead and trail bytes alike and so make four pairs.
 std::size_t CountGbkCharacters(const unsigned char* s, std::size_t n) {
     constexpr std::uint64_t kOnes = 0x0101010101010101;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080;
     const auto hasZeroByte = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighBits) != 0; };
     std::size_t count = 0;
     std::size_t i = 0;
@@ -251,113 +482,68 @@ std::size_t CountGbkCharacters(const unsigned char* s, std::size_t n) {
 
 std::size_t GbkToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>& out) {
     if (out.Measuring()) return CountGbkCharacters(s, n);
-    IconvDescriptor& decoder = GbkDecoder();
-    if (!decoder.IsOpen()) return kFailed;
-    decoder.Reset();
-    char* in = reinterpret_cast<char*>(const_cast<unsigned char*>(s));
-    std::size_t inLeft = n;
-    wchar_t staged[kChunk];
-    while (inLeft > 0) {
-        // One code point per unit: limiting the room to the capacity stops at the last
-        // character that fits.
-        const std::size_t room = std::min(kChunk, out.Room());
-        if (room == 0) return kFailed;
-        char* cursor = reinterpret_cast<char*>(staged);
-        std::size_t outLeft = room * sizeof(wchar_t);
-        const bool done =
-            decoder.Convert(&in, &inLeft, &cursor, &outLeft) != static_cast<std::size_t>(-1);
-        const int error = errno;
-        const std::size_t produced = room - outLeft / sizeof(wchar_t);
-        char16_t* destination = out.Cursor();
-        for (std::size_t i = 0; i < produced; ++i) {
-            destination[i] = static_cast<char16_t>(staged[i]);
+    const GbkTables& tables = Tables();
+    if (!tables.Available()) return kFailed;
+    char16_t* destination = out.Cursor();
+    const std::size_t room = out.Room();
+    std::size_t written = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        if (s[i] < 0x80) {
+            const std::size_t run =
+                WidenAscii<true>(s + i, std::min(n - i, room - written), destination + written);
+            i += run;
+            written += run;
+            if (i == n) break;
         }
-        out.Advance(produced);
-        if (done) break;
-        if (error == E2BIG) continue;
-        if (error != EILSEQ && error != EINVAL) return kFailed;
-        if (!out.Put(kReplacement)) return kFailed;
-        const std::size_t skip =
-            GbkCharacterLength(reinterpret_cast<const unsigned char*>(in), inLeft);
-        in += skip;
-        inLeft -= skip;
+        // One unit for every character: room for one is room for the next.
+        if (written == room) return kFailed;
+        const unsigned char b = s[i];
+        if (IsGbkLead(b) && n - i > 1 && IsGbkTrail(s[i + 1])) {
+            destination[written++] = tables.Pair(b, s[i + 1]);
+            i += 2;
+        } else {
+            destination[written++] = tables.Single(b);
+            ++i;
+        }
     }
+    out.Advance(written);
     return out.Count();
-}
-
-// How many bytes each BMP character takes in GBK, 0 for one that GBK lacks. Learnt once from
-// iconv, so that the measurement before every conversion need not convert.
-class GbkWidths {
-  public:
-    GbkWidths() {
-        IconvDescriptor encoder("CP936", "WCHAR_T");
-        if (!encoder.IsOpen()) return;
-        std::vector<wchar_t> all;
-        for (char32_t c = 0; c < 0x10000; ++c) {
-            if (!IsSurrogate(static_cast<char16_t>(c))) all.push_back(static_cast<wchar_t>(c));
-        }
-        std::size_t next = 0;
-        while (next < all.size()) {
-            char* in = reinterpret_cast<char*>(all.data() + next);
-            std::size_t inLeft = (all.size() - next) * sizeof(wchar_t);
-            char converted[2 * kChunk];
-            char* cursor = converted;
-            std::size_t outLeft = sizeof converted;
-            const bool done =
-                encoder.Convert(&in, &inLeft, &cursor, &outLeft) != static_cast<std::size_t>(-1);
-            const int error = errno;
-            // The output is whole GBK characters, one for each code point taken.
-            const auto* p = reinterpret_cast<const unsigned char*>(converted);
-            const auto* end = reinterpret_cast<const unsigned char*>(cursor);
-            for (; p < end && next < all.size(); ++next) {
-                const std::size_t length = GbkCharacterLength(p, static_cast<std::size_t>(end - p));
-                widths_[static_cast<std::size_t>(all[next])] = static_cast<std::uint8_t>(length);
-                p += length;
-            }
-            if (done) break;
-            if (error == EILSEQ) {
-                ++next;  // a character that GBK lacks keeps width 0
-            } else if (error != E2BIG) {
-                return;
-            }
-        }
-        available_ = true;
-    }
-
-    bool Available() const { return available_; }
-    std::size_t operator[](char16_t c) const { return widths_[c]; }
-
-  private:
-    std::array<std::uint8_t, 0x10000> widths_{};
-    bool available_ = false;
-};
-
-const GbkWidths& Widths() {
-    static const GbkWidths widths;
-    return widths;
 }
 
 std::size_t MeasureGbk(const char16_t* s, std::size_t n, bool untilZero, std::size_t defaultLength,
                        bool& usedDefault) {
-    const GbkWidths& widths = Widths();
-    if (!widths.Available()) return kFailed;
+    const GbkTables& tables = Tables();
+    if (!tables.Available()) return kFailed;
     std::size_t count = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t c = s[i];
-        std::size_t width = 0;
         if (c < 0x80) {
-            width = 1;
-            if (c == 0 && untilZero) n = i + 1;
-        } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
-            ++i;  // GBK has nothing outside the BMP
-        } else if (!IsSurrogate(c)) {
-            width = widths[c];
+            if (untilZero) {
+                ++count;
+                if (c == 0) break;
+            } else {
+                const std::size_t run = NarrowAscii<false>(s + i, n - i, nullptr);
+                count += run;
+                i += run - 1;
+            }
+            continue;
         }
-        if (width == 0) {
+        int width;
+        if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
+            char bytes[8];
+            width = EncodeAstral(CombineSurrogates(c, s[i + 1]), bytes);
+            ++i;
+        } else {
+            const std::uint16_t code = tables.Encoded(c);
+            width = code == GbkTables::kUnmapped ? -1 : code < 0x100 ? 1 : 2;
+        }
+        if (width < 0) {
             usedDefault = true;
-            width = defaultLength;
+            count += defaultLength;
+        } else {
+            count += static_cast<std::size_t>(width);
         }
-        count += width;
     }
     return count;
 }
@@ -365,43 +551,61 @@ std::size_t MeasureGbk(const char16_t* s, std::size_t n, bool untilZero, std::si
 std::size_t Utf16ToGbk(const char16_t* s, std::size_t n, bool untilZero, Output<char>& out,
                        std::string_view defaultCharacter, bool& usedDefault) {
     if (out.Measuring()) return MeasureGbk(s, n, untilZero, defaultCharacter.size(), usedDefault);
-    IconvDescriptor& encoder = GbkEncoder();
-    if (!encoder.IsOpen()) return kFailed;
-    encoder.Reset();
-    wchar_t staged[kChunk];
-    std::size_t i = 0;
-    while (i < n) {
-        std::size_t count = 0;
-        while (i < n && count < kChunk) {
-            char32_t c = s[i++];
-            if (IsHighSurrogate(static_cast<char16_t>(c)) && i < n && IsLowSurrogate(s[i])) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (s[i++] - 0xDC00);
-            } else if (IsSurrogate(static_cast<char16_t>(c))) {
-                c = kReplacement;  // which GBK lacks, so a lone surrogate gets the default too
+    const GbkTables& tables = Tables();
+    if (!tables.Available()) return kFailed;
+    char* destination = out.Cursor();
+    const std::size_t room = out.Room();
+    std::size_t written = 0;
+    const auto put = [&](const char* bytes, std::size_t length) {
+        if (room - written < length) return false;
+        std::memcpy(destination + written, bytes, length);
+        written += length;
+        return true;
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = s[i];
+        if (c < 0x80) {
+            if (untilZero) {
+                if (written == room) return kFailed;
+                destination[written++] = static_cast<char>(c);
+                if (c == 0) break;
+                continue;
             }
-            staged[count++] = static_cast<wchar_t>(c);
-            if (c == 0 && untilZero) n = i;
+            const std::size_t run =
+                NarrowAscii<true>(s + i, std::min(n - i, room - written), destination + written);
+            written += run;
+            i += run;
+            if (i < n && s[i] < 0x80) return kFailed;  // the room ran out
+            --i;
+            continue;
         }
-        char* in = reinterpret_cast<char*>(staged);
-        std::size_t inLeft = count * sizeof(wchar_t);
-        char* cursor = out.Cursor();
-        const std::size_t room = out.Room();
-        std::size_t outLeft = room;
-        while (inLeft > 0) {
-            if (encoder.Convert(&in, &inLeft, &cursor, &outLeft) != static_cast<std::size_t>(-1)) {
-                break;
+        bool fits;
+        if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
+            char bytes[8];
+            const int length = EncodeAstral(CombineSurrogates(c, s[i + 1]), bytes);
+            ++i;
+            if (length < 0) {
+                usedDefault = true;
+                fits = put(defaultCharacter.data(), defaultCharacter.size());
+            } else {
+                fits = put(bytes, static_cast<std::size_t>(length));
             }
-            if (errno != EILSEQ) return kFailed;  // E2BIG: it does not fit
-            in += sizeof(wchar_t);
-            inLeft -= sizeof(wchar_t);
-            usedDefault = true;
-            if (outLeft < defaultCharacter.size()) return kFailed;
-            std::memcpy(cursor, defaultCharacter.data(), defaultCharacter.size());
-            cursor += defaultCharacter.size();
-            outLeft -= defaultCharacter.size();
+        } else {
+            const std::uint16_t code = tables.Encoded(c);
+            if (code == GbkTables::kUnmapped) {
+                usedDefault = true;
+                fits = put(defaultCharacter.data(), defaultCharacter.size());
+            } else if (code < 0x100) {
+                const char byte = static_cast<char>(code);
+                fits = put(&byte, 1);
+            } else {
+                const char pair[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+                fits = put(pair, 2);
+            }
         }
-        out.Advance(room - outLeft);
+        if (!fits) return kFailed;
     }
+    out.Advance(written);
     return out.Count();
 }
 

@@ -1,7 +1,10 @@
 #include "platform/code_page.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
+#include <cerrno>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -334,6 +337,87 @@ TEST(CodePage, MeasurementAgreesWithConversionForEveryGbkPairAndBmpUnit) {
         ASSERT_EQ(WideCharToMultiByte(kGbkCodePage, 0, &u, 1, bytes, 2, nullptr, nullptr), needed)
             << unit;
     }
+}
+
+// What glibc's iconv makes of GBK, read the way the conversion reads it: a pair that iconv
+// refuses, a lone lead byte and 0xFF each become one U+FFFD.
+std::u16string IconvDecodeGbk(std::string_view bytes) {
+    const iconv_t cd = iconv_open("WCHAR_T", "CP936");
+    std::u16string out;
+    std::string input(bytes);
+    char* in = input.data();
+    std::size_t inLeft = input.size();
+    while (inLeft > 0) {
+        wchar_t unit = 0;
+        char* cursor = reinterpret_cast<char*>(&unit);
+        std::size_t outLeft = sizeof unit;
+        const bool converted = iconv(cd, &in, &inLeft, &cursor, &outLeft) != std::size_t(-1);
+        const int error = errno;
+        if (outLeft == 0) out += static_cast<char16_t>(unit);
+        if (converted || error == E2BIG) continue;
+        out += u'\uFFFD';
+        const auto* b = reinterpret_cast<const unsigned char*>(in);
+        const bool pair = b[0] >= 0x81 && b[0] <= 0xFE && inLeft > 1 &&
+                          ((b[1] >= 0x40 && b[1] <= 0x7E) || (b[1] >= 0x80 && b[1] <= 0xFE));
+        in += pair ? 2 : 1;
+        inLeft -= pair ? 2 : 1;
+    }
+    iconv_close(cd);
+    return out;
+}
+
+// One character, given as a code point, the way iconv writes it: nothing when it refuses it.
+std::optional<std::string> IconvEncodeGbk(char32_t c) {
+    const iconv_t cd = iconv_open("CP936", "WCHAR_T");
+    wchar_t unit = static_cast<wchar_t>(c);
+    char* in = reinterpret_cast<char*>(&unit);
+    std::size_t inLeft = sizeof unit;
+    char bytes[8];
+    char* cursor = bytes;
+    std::size_t outLeft = sizeof bytes;
+    const bool converted = iconv(cd, &in, &inLeft, &cursor, &outLeft) != std::size_t(-1);
+    iconv_close(cd);
+    if (!converted) return std::nullopt;
+    return std::string(bytes, sizeof bytes - outLeft);
+}
+
+// The conversions work from tables learnt from iconv; they must give what iconv gives.
+TEST(CodePage, GbkAgreesWithIconvForEveryByteAndPairAndBmpCharacter) {
+    for (int first = 0; first < 256; ++first) {
+        const std::string single(1, static_cast<char>(first));
+        ASSERT_EQ(Decode(kGbkCodePage, single), IconvDecodeGbk(single)) << first;
+        for (int second = 0; second < 256; ++second) {
+            const std::string pair = single + static_cast<char>(second);
+            ASSERT_EQ(Decode(kGbkCodePage, pair), IconvDecodeGbk(pair)) << first << ' ' << second;
+        }
+    }
+    std::mt19937 random(20);
+    for (int sample = 0; sample < 2000; ++sample) {
+        std::string bytes(1 + random() % 64, '\0');
+        for (char& b : bytes)
+            b = static_cast<char>(random() % 4 == 0 ? random() % 128 : 128 + random() % 128);
+        ASSERT_EQ(Decode(kGbkCodePage, bytes), IconvDecodeGbk(bytes)) << sample;
+    }
+
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        const char16_t unit = static_cast<char16_t>(c);
+        EXPECT_EQ(Encode(kGbkCodePage, std::u16string_view(&unit, 1)),
+                  IconvEncodeGbk(c).value_or("?"))
+            << std::hex << static_cast<unsigned>(c);
+    }
+    // Above the BMP iconv refuses all but the tag characters, which it drops; measuring agrees.
+    for (const char32_t c : {0x10000, 0x1F600, 0x20000, 0xE0001, 0xE0041, 0xE007F, 0xE0080}) {
+        const char32_t v = c - 0x10000;
+        const std::u16string units = {u'a', static_cast<char16_t>(0xD800 + (v >> 10)),
+                                      static_cast<char16_t>(0xDC00 + (v & 0x3FF)), u'b'};
+        EXPECT_EQ(Encode(kGbkCodePage, units), "a" + IconvEncodeGbk(c).value_or("?") + "b")
+            << std::hex << static_cast<unsigned>(c);
+    }
+    bool used = true;
+    EXPECT_EQ(WideCharToMultiByte(kGbkCodePage, 0, u"a\U000E0041", -1, nullptr, 0, nullptr, &used),
+              2);
+    EXPECT_FALSE(used);
 }
 
 // Long inputs with faults spread through them, beyond any internal chunk.
