@@ -214,6 +214,16 @@ std::size_t Utf8ToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>&
             if (i < n && s[i] < 0x80) return kFailed;  // the room ran out
             continue;
         }
+        // Three bytes whose second byte needs no range check beyond continuation: most of CJK.
+        const unsigned char first = s[i];
+        if (first >= 0xE1 && first <= 0xEF && first != 0xED && n - i >= 3 &&
+            (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
+            const auto unit = static_cast<char16_t>(((first & 0x0F) << 12) |
+                                                    ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F));
+            if (!out.Put(unit)) return kFailed;
+            i += 3;
+            continue;
+        }
         const Utf8Character c = ReadUtf8(s + i, n - i);
         i += c.length;
         bool fits;
@@ -252,6 +262,13 @@ std::size_t Utf16ToUtf8(const char16_t* s, std::size_t n, bool untilZero, Output
             }
             if (!out.Put(static_cast<char>(c))) return kFailed;
             if (c == 0) break;
+            continue;
+        }
+        if (c >= 0x800 && !IsSurrogate(s[i])) {  // most of CJK, written straight away
+            const char bytes[3] = {static_cast<char>(0xE0 | (c >> 12)),
+                                   static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                                   static_cast<char>(0x80 | (c & 0x3F))};
+            if (!out.Put(bytes, 3)) return kFailed;
             continue;
         }
         if (IsHighSurrogate(s[i]) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
@@ -296,17 +313,18 @@ class GbkTables {
     bool Available() const { return available_; }
     // A byte that is not part of a pair.
     char16_t Single(unsigned char b) const { return single_[b]; }
-    char16_t Pair(unsigned char lead, unsigned char trail) const {
-        return pairs_[PairIndex(lead, trail)];
-    }
+    // The character that the two bytes at s make, or kNoPair when they are no lead byte and
+    // trail byte.
+    static constexpr char16_t kNoPair = 0;
+    char16_t Pair(const unsigned char* s) const { return pairs_[PairIndex(s[0], s[1])]; }
     // The byte, the lead byte << 8 | the trail byte, or kUnmapped; a lone surrogate is taken for
     // U+FFFD.
     std::uint16_t Encoded(char16_t c) const { return encoded_[c]; }
 
   private:
-    static constexpr std::size_t kTrails = 0xFE - 0x40 + 1;  // 0x7F among them, never used
     static std::size_t PairIndex(unsigned char lead, unsigned char trail) {
-        return static_cast<std::size_t>(lead - 0x81) * kTrails + (trail - 0x40);
+        // Written so that the compiler reads both bytes with one load.
+        return (static_cast<std::size_t>(lead) << 8) | trail;
     }
 
     bool LearnDecoding() {
@@ -358,7 +376,9 @@ class GbkTables {
             const std::size_t produced = kChunk - outLeft / sizeof(wchar_t);
             if (consumed != 2 * produced) return false;  // each pair must make one character
             for (std::size_t k = 0; k < produced; ++k) {
-                pairs_[slots[next + k]] = static_cast<char16_t>(staged[k]);
+                const auto unit = static_cast<char16_t>(staged[k]);
+                if (unit == kNoPair) return false;
+                pairs_[slots[next + k]] = unit;
             }
             next += produced;
             if (done) break;
@@ -418,7 +438,7 @@ class GbkTables {
     }
 
     std::array<char16_t, 256> single_{};
-    std::array<char16_t, (0xFE - 0x81 + 1) * kTrails> pairs_{};
+    std::array<char16_t, 0x10000> pairs_{};  // kNoPair where no lead and trail byte
     std::array<std::uint16_t, 0x10000> encoded_{};
     bool available_ = false;
 };
@@ -451,24 +471,32 @@ char32_t CombineSurrogates(char16_t high, char16_t low) {
     return 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (low - 0xDC00);
 }
 
-// Every character, valid or not, is one unit. Eight bytes at a time where they are all ASCII,
-// or all in 0x81..0xFE, which are lead and trail bytes alike and so make four pairs.
-std::size_t CountGbkCharacters(const unsigned char* s, std::size_t n) {
+// Whether the eight bytes at s all lie in 0x81..0xFE, which are lead and trail bytes alike and
+// so make four pairs.
+bool AllLeadBytes(const unsigned char* s) {
     constexpr std::uint64_t kOnes = 0x0101010101010101;
     const auto hasZeroByte = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighBits) != 0; };
+    std::uint64_t word;
+    std::memcpy(&word, s, sizeof word);
+    return (word & kHighBits) == kHighBits && !hasZeroByte(word & ~kHighBits) &&
+           !hasZeroByte(~word);
+}
+
+// Every character, valid or not, is one unit. Eight bytes at a time where they are all ASCII,
+// or all lead bytes.
+std::size_t CountGbkCharacters(const unsigned char* s, std::size_t n) {
     std::size_t count = 0;
     std::size_t i = 0;
     while (i < n) {
         if (n - i >= 8) {
             std::uint64_t word;
             std::memcpy(&word, s + i, sizeof word);
-            const std::uint64_t high = word & kHighBits;
-            if (high == 0) {
+            if ((word & kHighBits) == 0) {
                 count += 8;
                 i += 8;
                 continue;
             }
-            if (high == kHighBits && !hasZeroByte(word & ~kHighBits) && !hasZeroByte(~word)) {
+            if (AllLeadBytes(s + i)) {
                 count += 4;
                 i += 8;
                 continue;
@@ -478,6 +506,31 @@ std::size_t CountGbkCharacters(const unsigned char* s, std::size_t n) {
         ++count;
     }
     return count;
+}
+
+// WidenAscii for GBK, which ends a run with one more block store instead of byte by byte: the
+// units stored past the run are overwritten by the characters after it. Those take at most two
+// bytes each, so with 32 bytes left from the block on there are at least 16 - k of them after
+// the k ASCII bytes; and were the room to run out first, the call would fail only once every
+// unit up to its end had been written.
+std::size_t WidenGbkAscii(const unsigned char* s, std::size_t left, std::size_t room, char16_t* d) {
+#ifdef __SSE2__
+    const std::size_t n = std::min(left, room);
+    const __m128i zero = _mm_setzero_si128();
+    std::size_t i = 0;
+    for (; n - i >= 16; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const int high = _mm_movemask_epi8(v);
+        if (high != 0 && left - i < 32) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(v, zero));
+        if (high != 0)
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(high)));
+    }
+    return i + WidenAscii<true>(s + i, n - i, d + i);
+#else
+    return WidenAscii<true>(s, std::min(left, room), d);
+#endif
 }
 
 std::size_t GbkToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>& out) {
@@ -491,21 +544,26 @@ std::size_t GbkToUtf16(const unsigned char* s, std::size_t n, Output<char16_t>& 
     while (i < n) {
         if (s[i] < 0x80) {
             const std::size_t run =
-                WidenAscii<true>(s + i, std::min(n - i, room - written), destination + written);
+                WidenGbkAscii(s + i, n - i, room - written, destination + written);
             i += run;
             written += run;
             if (i == n) break;
         }
-        // One unit for every character: room for one is room for the next.
-        if (written == room) return kFailed;
-        const unsigned char b = s[i];
-        if (IsGbkLead(b) && n - i > 1 && IsGbkTrail(s[i + 1])) {
-            destination[written++] = tables.Pair(b, s[i + 1]);
-            i += 2;
-        } else {
-            destination[written++] = tables.Single(b);
-            ++i;
+        // A run of double-byte characters, bounded once by the input and the room.
+        const std::size_t most = std::min((n - i) / 2, room - written);
+        const unsigned char* p = s + i;
+        char16_t* d = destination + written;
+        std::size_t pairs = 0;
+        for (; pairs < most; ++pairs, p += 2) {
+            const char16_t unit = tables.Pair(p);
+            if (unit == GbkTables::kNoPair) break;
+            d[pairs] = unit;
         }
+        i += 2 * pairs;
+        written += pairs;
+        if (i == n) break;
+        if (written == room) return kFailed;
+        if (s[i] >= 0x80) destination[written++] = tables.Single(s[i++]);
     }
     out.Advance(written);
     return out.Count();

@@ -5,6 +5,7 @@
 #include "platform/regexp_engine.h"
 
 #include <climits>
+#include <memory>
 
 namespace mojing {
 
@@ -13,15 +14,14 @@ namespace {
 // "#引号" in GBK.
 constexpr std::string_view kQuoteMarker = "#\xD2\xFD\xBA\xC5";
 
+// One pass: a GBK byte never makes more than one unit, so a unit per byte is room enough and
+// nothing needs measuring first.
 std::u16string ToEngine(std::string_view text) {
     if (text.empty() || text.size() > INT_MAX) return {};
     const int length = static_cast<int>(text.size());
-    const int needed =
-        platform::MultiByteToWideChar(platform::kGbkCodePage, 0, text.data(), length, nullptr, 0);
-    if (needed <= 0) return {};
-    std::u16string wide(static_cast<size_t>(needed), u'\0');
+    std::u16string wide(text.size(), u'\0');
     const int written = platform::MultiByteToWideChar(platform::kGbkCodePage, 0, text.data(),
-                                                      length, wide.data(), needed);
+                                                      length, wide.data(), length);
     wide.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return wide;
 }
@@ -87,6 +87,8 @@ void RegexObject::Destroy() {
     engine_.reset();
     matches_.reset();
     subject_.clear();
+    engineSubject_.reset();
+    engineSubjectLength_ = engineSubjectCapacity_ = 0;
     if (initialisedCom_) {
         platform::CoUninitialize();
         initialisedCom_ = false;
@@ -100,7 +102,30 @@ std::unique_ptr<RegexObject> RegexObject::Clone() const {
     copy->engine_ = engine_;
     copy->matches_ = matches_;
     copy->subject_ = subject_;
+    copy->SetEngineSubject(subject_);
     return copy;
+}
+
+// One pass into the kept buffer, as ToEngine does.
+void RegexObject::SetEngineSubject(std::string_view subject) {
+    engineSubjectLength_ = 0;
+    if (subject.empty() || subject.size() > INT_MAX) return;
+    if (engineSubjectCapacity_ < subject.size()) {
+        engineSubject_.reset();  // the old buffer goes before the new one is made
+        engineSubjectCapacity_ = 0;
+        engineSubject_ = std::make_unique_for_overwrite<char16_t[]>(subject.size());
+        engineSubjectCapacity_ = subject.size();
+    }
+    const int length = static_cast<int>(subject.size());
+    const int written = platform::MultiByteToWideChar(platform::kGbkCodePage, 0, subject.data(),
+                                                      length, engineSubject_.get(), length);
+    engineSubjectLength_ = written > 0 ? static_cast<size_t>(written) : 0;
+}
+
+std::u16string_view RegexObject::EngineSubject() const {
+    // The engine is never handed a null subject, empty or not.
+    if (engineSubjectLength_ == 0) return u"";
+    return {engineSubject_.get(), engineSubjectLength_};
 }
 
 bool RegexObject::Create(std::string_view pattern, std::string_view subject, bool caseSensitive,
@@ -117,7 +142,8 @@ bool RegexObject::Create(std::string_view pattern, std::string_view subject, boo
         engine_->PutBool("Global", global);
         engine_->PutText("Pattern",
                          ToEngine(expandQuoteMarker ? ExpandQuoteMarker(pattern) : pattern));
-        matches_ = engine_->Execute(ToEngine(subject));
+        SetEngineSubject(subject);
+        matches_ = engine_->Execute(EngineSubject());
     }
     subject_ = subject;
     return matches_ != nullptr;
@@ -132,7 +158,7 @@ std::string RegexObject::GetPattern() const {
 
 std::string RegexObject::ReplaceMatches(std::string_view replacement) const {
     if (!engine_) return {};
-    const auto result = engine_->Replace(ToEngine(subject_), ToEngine(replacement));
+    const auto result = engine_->Replace(EngineSubject(), ToEngine(replacement));
     return result ? FromEngine(*result) : std::string();
 }
 

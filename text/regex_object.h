@@ -41,10 +41,17 @@ private:
     struct CloneTag {};
     explicit RegexObject(CloneTag);
     long PositionOf(std::string_view found, long firstIndex) const;
+    void SetEngineSubject(std::string_view subject);
+    std::u16string_view EngineSubject() const;
 
     std::shared_ptr<platform::RegExpEngine> engine_;
     std::shared_ptr<const platform::RegExpMatchCollection> matches_;
     std::string subject_;
+    // subject_ as the engine reads it, for ReplaceMatches; each Create reuses the buffer, which
+    // is left uninitialised beyond the length.
+    std::unique_ptr<char16_t[]> engineSubject_;
+    size_t engineSubjectLength_ = 0;
+    size_t engineSubjectCapacity_ = 0;
     bool initialisedCom_ = false;  // a clone does not initialise, so it does not uninitialise
     bool destroyed_ = false;
 };

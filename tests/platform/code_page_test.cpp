@@ -154,6 +154,39 @@ TEST(CodePage, OutputThatDoesNotFitStopsAtTheLastWholeCharacter) {
     EXPECT_EQ(std::u16string(units, 2), u"ab");
 }
 
+// Runs of ASCII are converted many units at a time; at every capacity, and when everything
+// fits, the buffer must hold the converted units and nothing after them.
+TEST(CodePage, NothingIsLeftWrittenPastTheConvertedUnits) {
+    const std::vector<std::pair<unsigned, std::string>> inputs = {
+        {kGbkCodePage,
+         "<p class=\"x\">\xD6\xD0\xCE\xC4</p>0123456789abcdefghij\xD6\xD0\xFF"
+         "0123456789abcdefghijklmnopqrstuvwxyz\xCE\xC4\x81"},
+        {kGbkCodePage, std::string(40, 'a') + "\xD6\xD0" + std::string(17, 'b') + "\xD6"},
+        // Ending inside a block of 16: pairs after the ASCII make fewer units than bytes.
+        {kGbkCodePage, std::string(8, 'a') + "\xD6\xD0\xCE\xC4\xD6\xD0\xCE\xC4"},
+        {kGbkCodePage, std::string(24, 'a') + "\xD6\xD0\xCE\xC4\xD6\xD0\xCE\xC4"},
+        {kUtf8CodePage,
+         "<p>\xE4\xB8\xAD\xE6\x96\x87</p>0123456789abcdefghij\xF0\x9F\x98\x80"
+         "0123456789abcdefghijklmnopqrstuvwxyz\xC3\xA9\xFF"},
+    };
+    for (const auto& [codePage, bytes] : inputs) {
+        SCOPED_TRACE(bytes);
+        const std::u16string whole = Decode(codePage, bytes);
+        const int length = static_cast<int>(bytes.size());
+        for (std::size_t capacity = 1; capacity <= bytes.size() + 16; ++capacity) {
+            std::u16string buffer(bytes.size() + 40, u'#');
+            const int written = MultiByteToWideChar(codePage, 0, bytes.data(), length,
+                                                    buffer.data(), static_cast<int>(capacity));
+            const std::size_t kept = written > 0 ? whole.size() : buffer.find_first_of(u'#');
+            EXPECT_EQ(written, capacity >= whole.size() ? static_cast<int>(whole.size()) : 0);
+            EXPECT_EQ(buffer.substr(0, kept), whole.substr(0, kept)) << capacity;
+            EXPECT_EQ(buffer.find_first_not_of(u'#', kept), std::u16string::npos) << capacity;
+            EXPECT_GE(kept + 1, std::min(capacity, whole.size())) << capacity;
+            EXPECT_LE(kept, capacity) << capacity;
+        }
+    }
+}
+
 TEST(CodePage, InvalidUtf8BecomesOneReplacementPerMaximalSubpart) {
     struct Case {
         std::string bytes;

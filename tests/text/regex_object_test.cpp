@@ -191,6 +191,15 @@ TEST(RegexObject, ReplaceMatchesRerunsThePatternOverTheStoredSubject) {
 
     ASSERT_TRUE(regex.Create(Gbk("(书)"), Gbk("墨鲸书匣书"), false, true, /*global=*/false));
     EXPECT_EQ(regex.ReplaceMatches("$$"), Gbk("墨鲸$匣书"));
+
+    // A shorter subject after a longer one leaves nothing of the longer behind.
+    ASSERT_TRUE(regex.Create("b", std::string(100, 'a') + "b"));
+    ASSERT_TRUE(regex.Create("a", "xa"));
+    EXPECT_EQ(regex.ReplaceMatches("y"), "xy");
+    EXPECT_EQ(regex.GetMatchCount(), 1);
+    ASSERT_TRUE(regex.Create("a|^", ""));
+    EXPECT_EQ(regex.GetMatchCount(), 1);
+    EXPECT_EQ(regex.ReplaceMatches("y"), "y");
 }
 
 TEST(RegexObject, FreshObjectReadsAsEmpty) {
