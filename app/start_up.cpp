@@ -109,6 +109,10 @@ int RunHeadless(const CommandLine& line) {
         if (!line.list.empty()) list = AbsoluteGbkPath(line.list);
         folder = line.dir.empty() ? platform::GetCurrentDirectory() : AbsoluteGbkPath(line.dir);
     }
+    if (!platform::SetCurrentDirectory(folder)) {
+        SayToStandardError("cannot work in " + GbkToUtf8(folder));
+        return 2;
+    }
     if (list.empty()) list = folder + "/" + Utf8ToGbk("小说名.txt");
     if (platform::FileSize(list) < 0) {
         SayToStandardError("no list of titles at " + GbkToUtf8(list) +
