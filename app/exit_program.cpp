@@ -16,8 +16,8 @@ void RegisterExitRoutine(void (*routine)()) { exitRoutine.store(routine); }
 
 void ExitProgram(int code) {
     if (void (*routine)() = exitRoutine.load()) routine();
-    // A downloader still running from the file does not stop the deletion here, unlike on the
-    // system the program came from; it runs on from the unlinked file.
+    // A downloader still running from the file does not keep it: it runs on from the unlinked
+    // file, and the folder is left clean.
     DeleteDownloader();
     platform::ExitProcess(code);
 }
