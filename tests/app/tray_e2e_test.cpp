@@ -113,7 +113,10 @@ class Desktop {
     }
     ~Desktop() {
         tray_.reset();
-        if (server_ > 0) {
+        if (server_ <= 0) return;
+        // Asked politely, the server removes its lock file and socket.
+        kill(server_, SIGTERM);
+        if (!WaitFor([this] { return waitpid(server_, nullptr, WNOHANG) == server_; }, 5s)) {
             kill(server_, SIGKILL);
             waitpid(server_, nullptr, 0);
         }
