@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "batch/downloader.h"
 #include "platform/process_list.h"
 
 namespace mojing {
@@ -15,6 +16,9 @@ void RegisterExitRoutine(void (*routine)()) { exitRoutine.store(routine); }
 
 void ExitProgram(int code) {
     if (void (*routine)() = exitRoutine.load()) routine();
+    // A downloader still running from the file does not keep it: it runs on from the unlinked
+    // file, and the folder is left clean.
+    DeleteDownloader();
     platform::ExitProcess(code);
 }
 

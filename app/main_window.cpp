@@ -1,20 +1,26 @@
 #include "app/main_window.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QFileDialog>
 #include <QFont>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <algorithm>
 #include <limits>
@@ -22,6 +28,7 @@
 
 #include "app/exit_program.h"
 #include "app/gbk_text.h"
+#include "app/process_utilities.h"
 #include "app/program_icon.h"
 #include "app/window_bridge.h"
 #include "batch/batch_run.h"
@@ -76,6 +83,34 @@ QLabel* MakeStatusPart(QStatusBar* bar, const QString& text, int stretch) {
     return part;
 }
 
+// The close question has only Yes and No: Esc and the box's close button must not answer No for
+// the user, which would end the program and its download.
+class QuestionBox : public QMessageBox {
+  public:
+    QuestionBox(const QString& caption, const QString& text)
+        : QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No) {
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        setDefaultButton(QMessageBox::Yes);
+    }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) return;
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
+// Boxes have no owner and keep every window of the program from taking input while shown.
+int ShowModally(QMessageBox& box) {
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec();
+}
+
+void ExitForReal(int code) { ExitProgram(code); }
+
+bool DesktopHasTray() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
 std::optional<QString> RunModally(QFileDialog& dialog) {
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
@@ -88,7 +123,9 @@ std::optional<QString> RunModally(QFileDialog& dialog) {
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
       bridge_(std::make_unique<WindowBridge>(*this)),
-      runFileDialog_(&RunModally) {
+      runFileDialog_(&RunModally),
+      exit_(&ExitForReal),
+      trayAvailable_(&DesktopHasTray) {
     setWindowTitle(QStringLiteral("墨鲸书匣"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -100,9 +137,26 @@ MainWindow::MainWindow(QWidget* parent)
     setFixedSize(kOuterWidth, kOuterHeight);
     CentreOnScreen();
     OnMainWindowCreated();
+
+    // The slot must answer the session before the signal returns.
+    connect(
+        qGuiApp, &QGuiApplication::commitDataRequest, this,
+        [this](QSessionManager& session) {
+            const bool mayAsk = session.allowsInteraction();
+            if (OnSessionEndQuery(mayAsk)) {
+                session.cancel();
+            } else if (mayAsk) {
+                session.release();
+            }
+        },
+        Qt::DirectConnection);
 }
 
 MainWindow::~MainWindow() = default;
+
+QString MainWindow::TrayTip() {
+    return QStringLiteral("{ 墨鲸书匣，批量下载版 }\r\n\r\n{  闲暇之作，青檐专版  }");
+}
 
 void MainWindow::BuildControls() {
     groupBox5_ = MakeGroupBox(this, "分组框5", QStringLiteral("请选择小说名字文本"), 8);
@@ -154,9 +208,9 @@ void MainWindow::BuildControls() {
 
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("菜单_"));
-    menu_->addAction(QStringLiteral("说明"));
+    aboutItem_ = menu_->addAction(QStringLiteral("说明"));
     menu_->addSeparator();
-    menu_->addAction(QStringLiteral("退出"));
+    quitItem_ = menu_->addAction(QStringLiteral("退出"));
 
     QWidget::setTabOrder(editBoxes_[3], button3_);
     QWidget::setTabOrder(button3_, editBoxes_[0]);
@@ -170,6 +224,8 @@ void MainWindow::BuildControls() {
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 
+    connect(aboutItem_, &QAction::triggered, this, &MainWindow::OnAboutSelected);
+    connect(quitItem_, &QAction::triggered, this, &MainWindow::OnQuitSelected);
     connect(button3_, &QPushButton::clicked, this, &MainWindow::OnChooseListClicked);
     connect(button1_, &QPushButton::clicked, this, &MainWindow::OnNormalBatchClicked);
     connect(button2_, &QPushButton::clicked, this, &MainWindow::OnProxyBatchClicked);
@@ -238,10 +294,99 @@ void MainWindow::OnChooseListClicked() {
     LoadNameList(ToGbk(Text(EditBox::编辑框4)));
 }
 
-bool MainWindow::OnCloseRequested() { ExitProgram(0); }
+bool MainWindow::OnCloseRequested() {
+    QuestionBox question(QStringLiteral("提示"), QStringLiteral("是否最小化到托盘"));
+    if (ShowModally(question) == QMessageBox::Yes) {
+        SetTrayIcon();
+        HideToTray();
+        return false;
+    }
+    TerminateProcessById(FindProcessId("wget.exe", false));
+    exit_(0);
+    // Only a test's runner comes back here: the program would have ended.
+    return true;
+}
+
+bool MainWindow::OnSessionEndQuery(bool mayAsk) {
+    // Without leave to ask, the session goes on as it will.
+    if (!mayAsk) return false;
+    return !OnCloseRequested();
+}
+
+void MainWindow::OnTrayEvent(int type) {
+    if (type == 3) {
+        // An active window lets the menu close when the user clicks elsewhere.
+        if (isVisible()) activateWindow();
+        menu_->popup(QCursor::pos() + QPoint(3, 3));
+    }
+    if (type == 1) ShowAgain();
+}
+
+void MainWindow::OnAboutSelected() {
+    QMessageBox about(QMessageBox::NoIcon, QStringLiteral("信息："),
+                      QStringLiteral("闲暇之作，青檐专版"), QMessageBox::Ok);
+    ShowModally(about);
+}
+
+void MainWindow::OnQuitSelected() {
+    if (trayIcon_ != nullptr) trayIcon_->hide();
+    exit_(0);
+}
+
+void MainWindow::SetTrayIcon() {
+    if (trayIcon_ == nullptr) {
+        trayIcon_ = new QSystemTrayIcon(this);
+        trayIcon_->setObjectName(QStringLiteral("托盘图标"));
+        connect(trayIcon_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    switch (reason) {
+                        case QSystemTrayIcon::Trigger:
+                            OnTrayEvent(1);
+                            break;
+                        case QSystemTrayIcon::DoubleClick:
+                            // The second click of the pair is released like the first.
+                            OnTrayEvent(2);
+                            OnTrayEvent(1);
+                            break;
+                        case QSystemTrayIcon::Context:
+                            OnTrayEvent(3);
+                            break;
+                        default:
+                            break;
+                    }
+                });
+    }
+    trayIcon_->setIcon(ProgramIcon());
+    trayIcon_->setToolTip(TrayTip());
+    trayIcon_->show();
+}
+
+void MainWindow::HideToTray() {
+    // With no tray to hold the icon, a hidden window could never be brought back.
+    if (trayAvailable_()) {
+        hide();
+    } else {
+        showMinimized();
+    }
+}
+
+void MainWindow::ShowAgain() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
 
 void MainWindow::SetFileDialogRunner(FileDialogRunner runner) {
     runFileDialog_ = runner ? std::move(runner) : FileDialogRunner(&RunModally);
+}
+
+void MainWindow::SetExitRunner(ExitRunner runner) {
+    exit_ = runner ? std::move(runner) : ExitRunner(&ExitForReal);
+}
+
+void MainWindow::SetTrayCheck(TrayCheck check) {
+    trayAvailable_ = check ? std::move(check) : TrayCheck(&DesktopHasTray);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

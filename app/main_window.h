@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+class QAction;
 class QComboBox;
 class QFileDialog;
 class QGroupBox;
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSystemTrayIcon;
 class QTimer;
 
 namespace mojing {
@@ -35,6 +37,13 @@ class MainWindow : public QMainWindow {
 
     // Shows 通用对话框1 and gives the confirmed file's full path, nothing when cancelled.
     using FileDialogRunner = std::function<std::optional<QString>(QFileDialog&)>;
+    // Ends the program with the code; the program's own does not return.
+    using ExitRunner = std::function<void(int code)>;
+    // Whether the desktop has a tray to hold the icon.
+    using TrayCheck = std::function<bool()>;
+
+    // The tray icon's tip: two lines with an empty line between them.
+    static QString TrayTip();
 
     // Builds every control, centres the window on the screen and runs OnMainWindowCreated.
     explicit MainWindow(QWidget* parent = nullptr);
@@ -54,11 +63,23 @@ class MainWindow : public QMainWindow {
     // 按钮1 and 按钮2: a batch on a worker that reaches the window through its bridge.
     void OnNormalBatchClicked();
     void OnProxyBatchClicked();
-    // Every close request comes here (close button, Alt+F4, Esc); false refuses the close.
+    // Every close request comes here (close button, Alt+F4, Esc); false refuses the close. Asks
+    // whether to go to the tray: Yes hides the window behind the tray icon, No ends the first
+    // "wget.exe" and the program.
     virtual bool OnCloseRequested();
+    // The session's query before a log-off or shut-down: the close question, when the session
+    // lets us ask. True asks the session to cancel the log-off.
+    bool OnSessionEndQuery(bool mayAsk);
+    // 1: left button released, 2: double click, 3: right button released or context request.
+    void OnTrayEvent(int type);
+    void OnAboutSelected();
+    void OnQuitSelected();
 
     // Tests put a runner here that does not block.
     void SetFileDialogRunner(FileDialogRunner runner);
+    // Tests put runners here that return, and a tray of their choosing.
+    void SetExitRunner(ExitRunner runner);
+    void SetTrayCheck(TrayCheck check);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,6 +89,9 @@ class MainWindow : public QMainWindow {
     void BuildControls();
     void CentreOnScreen();
     void FitOuterSizeToFrame();
+    void SetTrayIcon();
+    void HideToTray();
+    void ShowAgain();
 
     QGroupBox* groupBox1_ = nullptr;
     QGroupBox* groupBox2_ = nullptr;
@@ -83,9 +107,15 @@ class MainWindow : public QMainWindow {
     QTimer* timer1_ = nullptr;
     QFileDialog* fileDialog1_ = nullptr;
     QMenu* menu_ = nullptr;
+    QAction* aboutItem_ = nullptr;
+    QAction* quitItem_ = nullptr;
+    // At most one, made when the window first goes to the tray.
+    QSystemTrayIcon* trayIcon_ = nullptr;
 
     std::unique_ptr<WindowBridge> bridge_;
     FileDialogRunner runFileDialog_;
+    ExitRunner exit_;
+    TrayCheck trayAvailable_;
     QString lastConfirmedPath_;
     std::optional<QMargins> fittedFrame_;
 };

@@ -38,22 +38,6 @@ TEST(ExitProgram, RunsTheExitRoutineThenEndsWithTheCode) {
         ::testing::ExitedWithCode(3), "exit routine ran");
 }
 
-TEST(ExitProgram, CloseRequestQuitsWithCodeZero) {
-    EXPECT_EXIT(
-        {
-            TempDir folder;
-            ScopedWorkingDirectory inFolder(folder.path());
-            CreateNameLists();
-            RegisterExitRoutine(&SayReleased);
-            MainWindow window;
-            window.show();
-            window.close();
-            std::fputs("the close request returned\n", stderr);
-            std::exit(1);
-        },
-        ::testing::ExitedWithCode(0), "exit routine ran");
-}
-
 TEST(StartUp, ProgramFolderIsTheExecutablesFolder) {
     TempDir elsewhere;
     ScopedWorkingDirectory inElsewhere(elsewhere.path());
